@@ -1,0 +1,121 @@
+// The whole demo program, dmx-terminal-sim, run as a separate process the way a
+// user runs it: lines on standard input, the adapter's dialogue on standard
+// output, compared byte for byte.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "adapter_model.h"
+#include "case_name.h"
+#include "process_runner.h"
+
+namespace {
+
+const std::string kProgram = DMX_TERMINAL_SIM_PATH;
+const std::string kBanner = "\nLorund Demo (mouse click the window Close Box to quit)\n";
+const std::string kOpening = kBanner + std::string(kModelIdentification);
+const std::string kNotice = "Error: USB Comm error\n";
+
+std::string LongReply() {
+  std::string text;
+  char line[32];
+  for (int channel = 1; channel <= 48; ++channel) {
+    std::snprintf(line, sizeof line, "Channel %03d = %03d\r\n", channel, (channel * 37) % 256);
+    text += line;
+  }
+  return text + "OK ~long\r\n>";
+}
+
+TEST(SimEndToEnd, BannerIsFollowedDirectlyByTheAnswerToI) {
+  const ProcessResult r = RunProcess(kProgram, "");
+  EXPECT_EQ(r.out, kOpening);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.exit_status, 0);
+}
+
+struct Session {
+  const char* name;
+  std::string input;
+  std::string replies;  // what follows the banner and the answer to "I"
+  std::string err;
+  int exit_status;
+};
+
+class SimSession : public testing::TestWithParam<Session> {};
+
+TEST_P(SimSession, PrintsExactlyTheAdaptersReplies) {
+  const Session& s = GetParam();
+  const ProcessResult r = RunProcess(kProgram, s.input);
+  EXPECT_FALSE(r.timed_out) << "the program hung";
+  EXPECT_EQ(r.out, kOpening + s.replies);
+  EXPECT_EQ(r.err, s.err);
+  EXPECT_EQ(r.exit_status, s.exit_status);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dialogue, SimSession,
+    testing::Values(
+        Session{"CommandsWithoutEcho", "DMX 1 255\n\nCHAN?\r\n",
+                "OK DMX 1 255\r\n>OK \r\n>OK CHAN?\r\n>", "", 0},
+        // "OK " and 59 characters fill a report, so CR LF > starts the next;
+        // with 60, CR ends one report and LF > starts the next.
+        Session{"AnswerWhosePromptFallsIntoTheNextReport",
+                std::string(59, 'a') + "\n" + std::string(60, 'b') + "\nnext\n",
+                "OK " + std::string(59, 'a') + "\r\n>OK " + std::string(60, 'b') +
+                    "\r\n>OK next\r\n>",
+                "", 0},
+        Session{"SplitPrompt", "~split\nnext\n", "OK ~split\r\n>OK next\r\n>", "", 0},
+        Session{"LongReply", "~long\nnext\n", LongReply() + "OK next\r\n>", "", 0},
+        Session{"NulInsideText", "~nul\nnext\n", "OK ~nul: shown\r\n>OK next\r\n>", "", 0},
+        Session{"EmptyReports", "~empty\nnext\n", "OK ~empty\r\n>OK next\r\n>", "", 0},
+        Session{"FailedReadShowsTheNotice", "~readfail\nnext\n", "OK next\r\n>", kNotice, 0},
+        Session{"ZeroByteReadIsSilent", "~zero\nnext\n", "OK next\r\n>", "", 0},
+        Session{"UnpluggedAdapterEndsTheProgram", "~unplug\nnext\nnever\n", "", kNotice, 1},
+        Session{"TooLongForTheReport", std::string(62, 'x') + "\nnext\n", "OK next\r\n>",
+                "Command too long: at most 61 characters fit one report\n", 0},
+        Session{"TooLongForTheLine", std::string(200, 'y') + "\nnext\n", "OK next\r\n>",
+                "Command too long: at most 61 characters fit one report\n", 0},
+        Session{"EndOfInputMidLine", "last", "OK last\r\n>", "", 0}),
+    CaseName());
+
+TEST(SimOnTerminal, AdaptersPromptIsOnTheScreenBeforeTheNextLineIsTyped) {
+  ChildProcess child;
+  ASSERT_TRUE(StartOnTerminal(kProgram, &child));
+  std::string screen;
+  // The terminal turns each LF into CR LF, so the adapter's CR LF > shows as CR CR LF >.
+  EXPECT_TRUE(ReadUntil(child.output, "~unplug\r\r\n>", 5000, &screen)) << screen;
+  ReadFor(child.output, 200, &screen);
+  EXPECT_EQ(screen.back(), '>') << "nothing after the prompt while the program waits";
+
+  ASSERT_TRUE(WriteAll(child.input, "X\r"));
+  EXPECT_TRUE(ReadUntil(child.output, "OK X\r\r\n>", 5000, &screen)) << screen;
+  ReadFor(child.output, 200, &screen);
+  EXPECT_EQ(screen.back(), '>');
+
+  ASSERT_TRUE(WriteAll(child.input, "\x04"));  // end of input at the start of a line
+  EXPECT_EQ(WaitForExit(&child, 5000), 0);
+}
+
+TEST(SimOnPipe, OutputArrivesOnlyInBlocksOf4096OrAtTheEnd) {
+  ChildProcess child;
+  ASSERT_TRUE(StartWithPipes(kProgram, &child));
+  std::string out;
+  ASSERT_TRUE(WriteAll(child.input, "hello\n"));
+  ReadFor(child.output, 300, &out);
+  EXPECT_EQ(out, "") << "the banner and the replies wait in the buffer";
+
+  // About 5800 bytes in all: one full block goes out, the rest waits.
+  for (int i = 0; i < 6; ++i) ASSERT_TRUE(WriteAll(child.input, "~long\n"));
+  ReadFor(child.output, 500, &out);
+  EXPECT_EQ(out.size(), 4096u);
+
+  CloseInput(&child);
+  ReadFor(child.output, 5000, &out);
+  std::string expected = kOpening + "OK hello\r\n>";
+  for (int i = 0; i < 6; ++i) expected += LongReply();
+  EXPECT_EQ(out, expected);
+  EXPECT_EQ(WaitForExit(&child, 5000), 0);
+}
+
+}  // namespace
