@@ -82,16 +82,19 @@ std::string_view CarryOver(std::string_view carried, std::string_view text,
   return {carry_buffer.data(), count};
 }
 
-// Whether both buffers cover their reports, with room for the NUL beyond.
-static bool ReportBuffersReady() {
-  const std::size_t input = g_adapter.caps.InputReportByteLength;
-  const std::size_t output = g_adapter.output_report_length;
-  return input > kReplyHeaderSize && g_adapter.input_report.size() >= input + 1 &&
-         output >= kCommandHeaderSize + 2 && g_adapter.output_report.size() >= output + 1;
+// Whether each buffer covers its report, with room for the NUL beyond.
+static bool InputBufferReady() {
+  const std::size_t length = g_adapter.caps.InputReportByteLength;
+  return length > kReplyHeaderSize && g_adapter.input_report.size() >= length + 1;
+}
+
+static bool OutputBufferReady() {
+  const std::size_t length = g_adapter.output_report_length;
+  return length >= kCommandHeaderSize + 2 && g_adapter.output_report.size() >= length + 1;
 }
 
 std::size_t CommandCapacity() {
-  if (!ReportBuffersReady()) return 0;
+  if (!OutputBufferReady()) return 0;
   return CommandCapacityFor(g_adapter.output_report_length);
 }
 
@@ -103,7 +106,7 @@ void ShowCommandTooLong(std::size_t limit) {
 bool SendCommand(std::string_view text) {
   if (!g_adapter.connected) return true;
   // Without buffers that cover the reports (setup failed) nothing can be written.
-  if (!ReportBuffersReady()) return false;
+  if (!InputBufferReady() || !OutputBufferReady()) return false;
   const std::size_t length = g_adapter.output_report_length;
   // Never send part of a command.
   if (!BuildCommandReport(g_adapter.output_report, length, text)) {
@@ -117,7 +120,7 @@ bool SendCommand(std::string_view text) {
 
 int ReadReply() {
   const std::size_t length = g_adapter.caps.InputReportByteLength;
-  if (!ReportBuffersReady()) {
+  if (!InputBufferReady()) {
     ShowCommError();
     return 1;
   }
