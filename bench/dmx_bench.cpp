@@ -16,12 +16,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
-#include <algorithm>
 #include <ctime>
+#include <functional>
+#include <iostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,57 +38,70 @@ constexpr int kReportsPerReply = 1000;
 constexpr std::size_t kDataLength = 64;  // as hidraw hands over an unnumbered report
 constexpr int kBatch = 32;
 
-// The adapter's side: sends the reply over and over until the reader closes.
-class Adapter {
+using Reply = std::vector<std::vector<std::uint8_t>>;
+
+// One end of a SOCK_SEQPACKET pair for the benchmark; a thread serves the
+// other end until this end is shut.
+class SocketPeer {
  public:
-  Adapter() {
+  explicit SocketPeer(std::function<void(int)> serve) {
     socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds_);
-    for (int i = 0; i < kReportsPerReply; ++i) {
-      std::vector<std::uint8_t> data(kDataLength, 0);
-      const std::string text = i + 1 < kReportsPerReply
-                                   ? "Channel " + std::to_string(i) + " = 255, fade 0.5 s, group 12\r\n"
-                                   : std::string("OK\r\n>");
-      data[1] = static_cast<std::uint8_t>(text.size());
-      std::memcpy(data.data() + 2, text.data(), text.size());
-      reply_.push_back(std::move(data));
-    }
-    sender_ = std::thread([this] { Send(); });
+    peer_ = std::thread(std::move(serve), fds_[1]);
   }
-  ~Adapter() {
+  ~SocketPeer() {
     shutdown(fds_[0], SHUT_RDWR);
-    sender_.join();
+    peer_.join();
     close(fds_[0]);
     close(fds_[1]);
   }
-  int reader() const { return fds_[0]; }
-  const std::vector<std::vector<std::uint8_t>>& reply() const { return reply_; }
+  int fd() const { return fds_[0]; }
 
  private:
-  void Send() {
-    // Batches keep the sender cheaper than any reader, so the reader is measured.
-    std::vector<mmsghdr> messages(kBatch);
-    std::vector<iovec> parts(kBatch);
-    for (std::size_t next = 0;; next = (next + kBatch) % reply_.size()) {
-      for (int i = 0; i < kBatch; ++i) {
-        auto& data = reply_[(next + i) % reply_.size()];
-        parts[i] = {data.data(), data.size()};
-        messages[i] = {};
-        messages[i].msg_hdr.msg_iov = &parts[i];
-        messages[i].msg_hdr.msg_iovlen = 1;
-      }
-      int sent = 0;
-      while (sent < kBatch) {
-        const int n = sendmmsg(fds_[1], messages.data() + sent, kBatch - sent, MSG_NOSIGNAL);
-        if (n <= 0) return;
-        sent += n;
-      }
+  int fds_[2];
+  std::thread peer_;
+};
+
+Reply MakeReply() {
+  Reply reply;
+  for (int i = 0; i < kReportsPerReply; ++i) {
+    std::vector<std::uint8_t> data(kDataLength, 0);
+    const std::string text = i + 1 < kReportsPerReply
+                                 ? "Channel " + std::to_string(i) + " = 255, fade 0.5 s, group 12\r\n"
+                                 : std::string("OK\r\n>");
+    data[1] = static_cast<std::uint8_t>(text.size());
+    std::memcpy(data.data() + 2, text.data(), text.size());
+    reply.push_back(std::move(data));
+  }
+  return reply;
+}
+
+// The adapter's side: sends the reply over and over until the reader shuts
+// its end. Batches keep the sender cheaper than any reader.
+void SendForever(int fd, const Reply& reply) {
+  std::vector<mmsghdr> messages(kBatch);
+  std::vector<iovec> parts(kBatch);
+  for (std::size_t next = 0;; next = (next + kBatch) % reply.size()) {
+    for (int i = 0; i < kBatch; ++i) {
+      const auto& data = reply[(next + i) % reply.size()];
+      parts[i] = {const_cast<std::uint8_t*>(data.data()), data.size()};
+      messages[i] = {};
+      messages[i].msg_hdr.msg_iov = &parts[i];
+      messages[i].msg_hdr.msg_iovlen = 1;
+    }
+    for (int sent = 0; sent < kBatch;) {
+      const int n = sendmmsg(fd, messages.data() + sent, kBatch - sent, MSG_NOSIGNAL);
+      if (n <= 0) return;
+      sent += n;
     }
   }
+}
 
-  int fds_[2];
-  std::vector<std::vector<std::uint8_t>> reply_;
-  std::thread sender_;
-};
+// The device's side of commands: takes reports as fast as they come.
+void DrainForever(int fd) {
+  std::uint8_t data[128];
+  while (read(fd, data, sizeof data) > 0) {
+  }
+}
 
 void ConnectAdapterState() {
   int error = 0;
@@ -144,15 +157,16 @@ void RelayBaseline(int fd, benchmark::State& state) {
 }
 
 void BM_ReplyPath(benchmark::State& state) {
-  Adapter adapter;
-  g_bench_fd = adapter.reader();
+  const Reply reply = MakeReply();
+  SocketPeer adapter([&reply](int fd) { SendForever(fd, reply); });
+  g_bench_fd = adapter.fd();
   ConnectAdapterState();
   Pairing pairing;
   for (auto _ : state) {
     const double start = ThreadSeconds();
     if (ReadReply() != 0) state.SkipWithError("reply did not end with the prompt");
     const double middle = ThreadSeconds();
-    RelayBaseline(adapter.reader(), state);
+    RelayBaseline(adapter.fd(), state);
     pairing.Add(middle - start, ThreadSeconds() - middle);
     std::fseek(stdout, 0, SEEK_SET);
   }
@@ -161,34 +175,10 @@ void BM_ReplyPath(benchmark::State& state) {
   g_adapter = AdapterState{};
 }
 
-// The device's side of a command: takes reports as fast as they come.
-class Sink {
- public:
-  Sink() {
-    socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds_);
-    drain_ = std::thread([this] {
-      std::uint8_t data[128];
-      while (read(fds_[1], data, sizeof data) > 0) {
-      }
-    });
-  }
-  ~Sink() {
-    shutdown(fds_[1], SHUT_RDWR);
-    drain_.join();
-    close(fds_[0]);
-    close(fds_[1]);
-  }
-  int writer() const { return fds_[0]; }
-
- private:
-  int fds_[2];
-  std::thread drain_;
-};
-
 constexpr int kCommandsPerRound = 1000;
 
 void BM_CommandPath(benchmark::State& state) {
-  Sink sink;
+  SocketPeer sink(DrainForever);
   std::vector<std::uint8_t> report(66);
   std::vector<std::uint8_t> prepared(66);
   BuildCommandReport(prepared, 65, "DMX 1 255");
@@ -197,11 +187,11 @@ void BM_CommandPath(benchmark::State& state) {
     const double start = ThreadSeconds();
     for (int i = 0; i < kCommandsPerRound; ++i) {
       BuildCommandReport(report, 65, "DMX 1 255");
-      if (!WriteHidrawReport(sink.writer(), {report.data(), 65})) state.SkipWithError("write failed");
+      if (!WriteHidrawReport(sink.fd(), {report.data(), 65})) state.SkipWithError("write failed");
     }
     const double middle = ThreadSeconds();
     for (int i = 0; i < kCommandsPerRound; ++i) {
-      if (write(sink.writer(), prepared.data(), 65) != 65) state.SkipWithError("write failed");
+      if (write(sink.fd(), prepared.data(), 65) != 65) state.SkipWithError("write failed");
     }
     pairing.Add(middle - start, ThreadSeconds() - middle);
   }

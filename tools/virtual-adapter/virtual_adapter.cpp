@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <span>
@@ -144,6 +145,18 @@ void Answer(Device& device, const std::uint8_t* data, std::size_t size) {
   }
 }
 
+// The adapter has no feature reports: a request for one gets an error, so the
+// kernel is not left waiting for an answer. Both replies begin with id, err.
+static_assert(offsetof(uhid_get_report_reply_req, id) == offsetof(uhid_set_report_reply_req, id) &&
+              offsetof(uhid_get_report_reply_req, err) == offsetof(uhid_set_report_reply_req, err));
+void RefuseRequest(Device& device, std::uint32_t reply_type, std::uint32_t id) {
+  uhid_event reply{};
+  reply.type = reply_type;
+  reply.u.set_report_reply.id = id;
+  reply.u.set_report_reply.err = EIO;
+  Send(device.fd, reply);
+}
+
 void Handle(Device& device, const uhid_event& event) {
   switch (event.type) {
     case UHID_START:
@@ -152,22 +165,12 @@ void Handle(Device& device, const uhid_event& event) {
     case UHID_OUTPUT:
       Answer(device, event.u.output.data, event.u.output.size);
       break;
-    case UHID_GET_REPORT: {
-      uhid_event reply{};
-      reply.type = UHID_GET_REPORT_REPLY;
-      reply.u.get_report_reply.id = event.u.get_report.id;
-      reply.u.get_report_reply.err = EIO;
-      Send(device.fd, reply);
+    case UHID_GET_REPORT:
+      RefuseRequest(device, UHID_GET_REPORT_REPLY, event.u.get_report.id);
       break;
-    }
-    case UHID_SET_REPORT: {
-      uhid_event reply{};
-      reply.type = UHID_SET_REPORT_REPLY;
-      reply.u.set_report_reply.id = event.u.set_report.id;
-      reply.u.set_report_reply.err = EIO;
-      Send(device.fd, reply);
+    case UHID_SET_REPORT:
+      RefuseRequest(device, UHID_SET_REPORT_REPLY, event.u.set_report.id);
       break;
-    }
     default:
       break;  // UHID_OPEN, UHID_CLOSE, UHID_STOP
   }
