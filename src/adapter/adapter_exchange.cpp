@@ -15,6 +15,17 @@ constexpr std::size_t kMaxCountedText = 0xFF - 1;
 
 void ShowCommError() { HidShowErrorNotice("USB Comm error", "Error"); }
 
+// Whether each buffer covers its report, with room for the NUL beyond.
+bool InputBufferReady() {
+  const std::size_t length = g_adapter.caps.InputReportByteLength;
+  return length > kReplyHeaderSize && g_adapter.input_report.size() >= length + 1;
+}
+
+bool OutputBufferReady() {
+  const std::size_t length = g_adapter.output_report_length;
+  return length >= kCommandHeaderSize + 2 && g_adapter.output_report.size() >= length + 1;
+}
+
 }  // namespace
 
 std::size_t CommandCapacityFor(std::size_t report_length) {
@@ -41,6 +52,7 @@ bool BuildCommandReport(std::span<std::uint8_t> report, std::size_t report_lengt
 }
 
 std::string_view ReplyText(std::span<std::uint8_t> report, std::size_t delivered) {
+  if (report.empty()) return {};
   delivered = std::min(delivered, report.size() - 1);
   if (delivered <= kReplyHeaderSize) return {};
   // A count beyond what arrived is limited to the bytes that are there.
@@ -80,17 +92,6 @@ std::string_view CarryOver(std::string_view carried, std::string_view text,
   }
   std::copy_n(joined, count, carry_buffer.begin());
   return {carry_buffer.data(), count};
-}
-
-// Whether each buffer covers its report, with room for the NUL beyond.
-static bool InputBufferReady() {
-  const std::size_t length = g_adapter.caps.InputReportByteLength;
-  return length > kReplyHeaderSize && g_adapter.input_report.size() >= length + 1;
-}
-
-static bool OutputBufferReady() {
-  const std::size_t length = g_adapter.output_report_length;
-  return length >= kCommandHeaderSize + 2 && g_adapter.output_report.size() >= length + 1;
 }
 
 std::size_t CommandCapacity() {
