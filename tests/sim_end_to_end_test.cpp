@@ -97,6 +97,30 @@ TEST(SimOnTerminal, AdaptersPromptIsOnTheScreenBeforeTheNextLineIsTyped) {
   EXPECT_EQ(WaitForExit(&child, 5000), 0);
 }
 
+TEST(SimOnTerminal, NoticeHoldsTheProgramUntilEnterIsPressed) {
+  ChildProcess child;
+  ASSERT_TRUE(StartOnTerminal(kProgram, &child));
+  std::string screen;
+  ASSERT_TRUE(ReadUntil(child.output, "~unplug\r\r\n>", 5000, &screen)) << screen;
+
+  ASSERT_TRUE(WriteAll(child.input, "~readfail\r"));
+  EXPECT_TRUE(ReadUntil(child.output, "Error: USB Comm error\r\nPress Enter to continue.\r\n", 5000,
+                        &screen))
+      << screen;
+  const std::size_t held = screen.size();
+  ReadFor(child.output, 300, &screen);
+  EXPECT_EQ(screen.size(), held) << "nothing more until the notice is acknowledged";
+
+  // This Enter acknowledges the notice; it is not an empty command.
+  ASSERT_TRUE(WriteAll(child.input, "\r"));
+  ASSERT_TRUE(WriteAll(child.input, "after\r"));
+  EXPECT_TRUE(ReadUntil(child.output, "OK after\r\r\n>", 5000, &screen)) << screen;
+  EXPECT_EQ(screen.find("OK \r"), std::string::npos) << screen;
+
+  ASSERT_TRUE(WriteAll(child.input, "\x04"));
+  EXPECT_EQ(WaitForExit(&child, 5000), 0);
+}
+
 TEST(SimOnPipe, OutputArrivesOnlyInBlocksOf4096OrAtTheEnd) {
   ChildProcess child;
   ASSERT_TRUE(StartWithPipes(kProgram, &child));
