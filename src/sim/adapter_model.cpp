@@ -18,8 +18,7 @@ std::vector<std::uint8_t> MakeReport(std::string_view text, std::uint8_t count) 
 }
 
 void QueueReport(AdapterModel& model, std::string_view text) {
-  model.pending.push_back(
-      {ModelEvent::kReport, MakeReport(text, static_cast<std::uint8_t>(text.size()))});
+  model.pending.push_back({ModelEvent::kReport, ModelReplyReport(text)});
 }
 
 // Queues text in as many full reports as it takes.
@@ -29,6 +28,14 @@ void QueueText(AdapterModel& model, std::string_view text) {
     QueueReport(model, text.substr(0, chunk));
     text.remove_prefix(chunk);
   }
+}
+
+// An answer line ending with the prompt: prefix, then what was asked.
+void QueueAnswer(AdapterModel& model, std::string_view prefix, std::string_view command) {
+  std::string answer(prefix);
+  answer.append(command);
+  answer.append(kPrompt);
+  QueueText(model, answer);
 }
 
 void QueueMisbehaviour(AdapterModel& model, std::string_view command) {
@@ -57,10 +64,7 @@ void QueueMisbehaviour(AdapterModel& model, std::string_view command) {
   } else if (command == "~unplug") {
     model.unplugged = true;
   } else {
-    std::string answer = "? unknown command ";
-    answer.append(command);
-    answer.append(kPrompt);
-    QueueText(model, answer);
+    QueueAnswer(model, "? unknown command ", command);
   }
 }
 
@@ -72,28 +76,32 @@ const std::string_view kModelIdentification =
     "One DMX universe, 512 channels\r\n"
     "Misbehaviour on demand: ~split ~long ~nul ~empty ~readfail ~zero ~unplug\r\n>";
 
-bool ModelTakeCommand(AdapterModel& model, std::span<const std::uint8_t> command) {
-  if (model.unplugged) return false;
-  model.pending.clear();
-  // 00 30 N text CR: N counts the text and its CR.
+bool ModelCommandText(std::span<const std::uint8_t> command, std::string_view* text) {
   const bool well_formed = command.size() >= 4 && command[1] == 0x30 && command[2] >= 1 &&
                            kHeaderSize + command[2] <= command.size() &&
                            command[kHeaderSize + command[2] - 1] == '\r';
-  if (!well_formed) {
+  if (!well_formed) return false;
+  *text = std::string_view(reinterpret_cast<const char*>(command.data()) + kHeaderSize,
+                           command[2] - 1u);
+  return true;
+}
+
+std::vector<std::uint8_t> ModelReplyReport(std::string_view text) {
+  return MakeReport(text, static_cast<std::uint8_t>(std::min(text.size(), kTextPerReport)));
+}
+
+bool ModelTakeCommand(AdapterModel& model, std::span<const std::uint8_t> command) {
+  if (model.unplugged) return false;
+  model.pending.clear();
+  std::string_view text;
+  if (!ModelCommandText(command, &text)) {
     QueueText(model, "? malformed command report\r\n>");
-    return true;
-  }
-  const std::string_view text(reinterpret_cast<const char*>(command.data()) + kHeaderSize,
-                              command[2] - 1u);
-  if (text == "I") {
+  } else if (text == "I") {
     QueueText(model, kModelIdentification);
   } else if (!text.empty() && text[0] == '~') {
     QueueMisbehaviour(model, text);
   } else {
-    std::string answer = "OK ";
-    answer.append(text);
-    answer.append(kPrompt);
-    QueueText(model, answer);
+    QueueAnswer(model, "OK ", text);
   }
   return true;
 }

@@ -28,6 +28,13 @@ struct AdapterModel {
   bool unplugged = false;
 };
 
+// The text of a well-formed command report (00 30 N text CR ...), N counting
+// the text and its CR. False for anything else.
+bool ModelCommandText(std::span<const std::uint8_t> command, std::string_view* text);
+
+// A reply report that holds the text (at most 62 bytes) and counts it.
+std::vector<std::uint8_t> ModelReplyReport(std::string_view text);
+
 // Takes one command report (00 30 N text CR ...). Replaces whatever was still
 // pending with the answer to it. False once the adapter has been unplugged.
 bool ModelTakeCommand(AdapterModel& model, std::span<const std::uint8_t> command);

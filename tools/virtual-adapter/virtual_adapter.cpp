@@ -118,11 +118,13 @@ void SendInput(Device& device, const std::vector<std::uint8_t>& report) {
 void Answer(Device& device, const std::uint8_t* data, std::size_t size) {
   // uhid hands the output report over with its report ID byte first.
   const std::span<const std::uint8_t> command(data, size);
-  const std::size_t count = size > 2 ? data[2] : 0;
-  const std::string_view text(reinterpret_cast<const char*>(data) + 3,
-                              count > 0 && 3 + count <= size ? count - 1 : 0);
-  std::fprintf(stderr, "%s: command \"%.*s\" (%zu bytes)\n", device.label.c_str(),
-               static_cast<int>(text.size()), text.data(), size);
+  std::string_view text;
+  if (ModelCommandText(command, &text)) {
+    std::fprintf(stderr, "%s: command \"%.*s\" (%zu bytes)\n", device.label.c_str(),
+                 static_cast<int>(text.size()), text.data(), size);
+  } else {
+    std::fprintf(stderr, "%s: malformed command report (%zu bytes)\n", device.label.c_str(), size);
+  }
   ModelTakeCommand(device.model, command);
   if (device.model.unplugged) {
     std::fprintf(stderr, "%s: unplugged\n", device.label.c_str());
@@ -136,11 +138,7 @@ void Answer(Device& device, const std::uint8_t* data, std::size_t size) {
     } else {
       // A device cannot make the host's read fail or come back empty; say so
       // instead of leaving the reader waiting.
-      std::vector<std::uint8_t> report(kModelReportLength, 0);
-      constexpr std::string_view kNote = "(not possible through the kernel)\r\n>";
-      report[2] = static_cast<std::uint8_t>(kNote.size());
-      std::memcpy(report.data() + 3, kNote.data(), kNote.size());
-      SendInput(device, report);
+      SendInput(device, ModelReplyReport("(not possible through the kernel)\r\n>"));
     }
   }
 }
