@@ -2,6 +2,14 @@
 # against virtual adapters made by uhid. Each compares standard output byte for
 # byte and the exit status, prints one result line, and a summary at the end.
 PATH=/rig:/bin:/sbin:/usr/bin:/usr/sbin
+
+# Result lines go to the console and to the second serial port, which the rig
+# reads on its own: nothing else writes there, so no kernel message can break
+# a line.
+rig() {
+  echo "RIG $*"
+  echo "RIG $*" >/dev/ttyS1
+}
 passed=0
 failed=0
 
@@ -26,8 +34,8 @@ start_devices() {
     sleep 0.05
     i=$((i + 1))
   done
-  [ -e /tmp/ready ] || echo "RIG ERROR: virtual devices not ready"
-  [ "$(ls /dev/hidraw* 2>/dev/null | wc -l)" -ge "$nodes" ] || echo "RIG ERROR: hidraw nodes missing"
+  [ -e /tmp/ready ] || rig "ERROR: virtual devices not ready"
+  [ "$(ls /dev/hidraw* 2>/dev/null | wc -l)" -ge "$nodes" ] || rig "ERROR: hidraw nodes missing"
 }
 
 stop_devices() {
@@ -61,10 +69,10 @@ check() {
   fi
   if [ -n "$EXTRA_CHECK" ] && ! eval "$EXTRA_CHECK"; then why="$why $EXTRA_CHECK failed;"; fi
   if [ -z "$why" ]; then
-    echo "RIG RESULT $name PASS"
+    rig "RESULT $name PASS"
     passed=$((passed + 1))
   else
-    echo "RIG RESULT $name FAIL:$why"
+    rig "RESULT $name FAIL:$why"
     echo "--- stdout"; od -c /tmp/out | head -40
     echo "--- expected"; od -c /tmp/expected | head -40
     echo "--- stderr"; cat /tmp/err
@@ -129,4 +137,4 @@ EXTRA_CHECK='grep -q "cannot open /dev/hidraw0: Permission denied; to grant acce
 check permission-denied '\n' "$BANNER$NOT_FOUND" 0
 stop_devices
 
-echo "RIG SUMMARY: $passed passed, $failed failed"
+rig "SUMMARY: $passed passed, $failed failed"
