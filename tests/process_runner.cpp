@@ -124,10 +124,10 @@ int WaitForExit(ChildProcess* child, int timeout_ms) {
     kill(child->pid, SIGKILL);
     waitpid(child->pid, &status, 0);
   }
-  if (child->input != child->output) CloseFd(&child->input);
+  CloseInput(child);
   CloseFd(&child->output);
   CloseFd(&child->error);
-  child->input = -1;
+  child->input = -1;  // on a terminal it was the output's descriptor
   if (done == 0 || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);
 }
