@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "adapter_link.h"
+#include "case_name.h"
 #include "windows_hid_api.h"
 
 namespace {
@@ -329,7 +330,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(CapsCase{"Success", true, HIDP_STATUS_SUCCESS, true, 1},
                     CapsCase{"NoPreparsedData", false, HIDP_STATUS_SUCCESS, false, 0},
                     CapsCase{"CapsQueryFails", true, HIDP_STATUS_INVALID_PREPARSED_DATA, false, 1}),
-    [](const testing::TestParamInfo<CapsCase>& param) { return std::string(param.param.name); });
+    CaseName());
 
 TEST_F(WindowsHidTest, WholeLinkOverTheWindowsLayer) {
   fake.devices = {Device("keyboard", 0x046D, 0xC31C), Device("adapter"), Device("second")};
