@@ -44,4 +44,5 @@ void HidShowErrorNotice(const char* text, const char* caption) {
   std::fprintf(stderr, "%s: %s\n", caption, text);
 }
 
+bool HidEnlargeInputQueue(HidDevice*) { return true; }
 void HidShowOpenFailure(const HidInterface&, int) {}

@@ -109,6 +109,8 @@ TEST_F(DiscoveryTest, FoundAdapterGetsBuffersOneByteLongerAndItsAnswerToIIsPrint
   ASSERT_EQ(g_fake_hid.writes.size(), 1u);
   EXPECT_EQ(g_fake_hid.writes[0].size(), 65u);
   EXPECT_EQ(g_fake_hid.writes[0][3], 'I');
+  // Only the adapter's input queue is enlarged.
+  EXPECT_EQ(g_fake_hid.queues_enlarged, (Strings{"adapter"}));
 }
 
 struct SetupFailure {

@@ -93,6 +93,11 @@ bool HidGetCaps(HidDevice* device, HidCaps* caps) {
   return true;
 }
 
+bool HidEnlargeInputQueue(HidDevice* device) {
+  g_fake_hid.queues_enlarged.push_back(g_fake_hid.interfaces[device->index].iface.path);
+  return true;
+}
+
 bool HidWriteReport(HidDevice*, std::span<const std::uint8_t> report) {
   g_fake_hid.writes.emplace_back(report.begin(), report.end());
   return g_fake_hid.write_succeeds;

@@ -35,6 +35,7 @@ struct FakeHid {
   std::vector<std::string> closed;
   std::vector<std::string> open_failures_shown;
   std::vector<std::vector<std::uint8_t>> writes;
+  std::vector<std::string> queues_enlarged;
   int read_calls = 0;
   int notices = 0;
   std::string last_notice;

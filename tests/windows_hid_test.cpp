@@ -5,6 +5,7 @@
 #include <cstring>
 #include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "adapter_link.h"
@@ -49,6 +50,8 @@ struct FakeWindows {
   std::vector<std::size_t> closed;
   std::vector<DWORD> attribute_sizes;
   int preparsed_frees = 0;
+  bool input_buffers_settable = true;
+  std::vector<std::pair<std::size_t, ULONG>> input_buffer_calls;  // handle index, count
   std::vector<std::vector<std::uint8_t>> writes;
   std::vector<std::string> message_boxes;
 };
@@ -157,6 +160,11 @@ BOOLEAN WINAPI FakeFreePreparsed(PHIDP_PREPARSED_DATA) {
   return TRUE;
 }
 
+BOOLEAN WINAPI FakeSetNumInputBuffers(HANDLE handle, ULONG count) {
+  fake.input_buffer_calls.emplace_back(IndexOf(handle), count);
+  return fake.input_buffers_settable;
+}
+
 BOOL WINAPI FakeWriteFile(HANDLE, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
   if (overlapped != nullptr) return FALSE;
   const auto* bytes = static_cast<const std::uint8_t*>(data);
@@ -189,8 +197,8 @@ class WindowsHidTest : public ::testing::Test {
     g_windows_hid_api = {&FakeGetHidGuid,    &FakeGetClassDevs,  &FakeEnumInterfaces,
                          &FakeGetDetail,     &FakeDestroy,       &FakeCreateFile,
                          &FakeCloseHandle,   &FakeGetAttributes, &FakeGetPreparsed,
-                         &FakeGetCaps,       &FakeFreePreparsed, &FakeWriteFile,
-                         &FakeReadFile,      &FakeMessageBox};
+                         &FakeGetCaps,       &FakeFreePreparsed, &FakeSetNumInputBuffers,
+                         &FakeWriteFile,     &FakeReadFile,      &FakeMessageBox};
   }
   void TearDown() override {
     if (g_adapter.handle != nullptr) HidClose(g_adapter.handle);
@@ -331,6 +339,32 @@ INSTANTIATE_TEST_SUITE_P(
                     CapsCase{"NoPreparsedData", false, HIDP_STATUS_SUCCESS, false, 0},
                     CapsCase{"CapsQueryFails", true, HIDP_STATUS_INVALID_PREPARSED_DATA, false, 1}),
     CaseName());
+
+// The driver's default ring of 32 input reports loses reports of a long reply
+// that the console prints slowly: the adapter's handle asks for the largest.
+class WindowsInputQueueTest : public WindowsHidTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(WindowsInputQueueTest, AdapterHandleAsksFor512InputBuffersAndGoesOnIfRefused) {
+  fake.input_buffers_settable = GetParam();
+  fake.devices = {Device("other", 0x0F48, 0x4202), Device("adapter")};
+  std::vector<std::uint8_t> reply(65, 0);
+  const char text[] = "DMX\r\n>";
+  reply[2] = sizeof text - 1;
+  std::memcpy(reply.data() + 3, text, sizeof text - 1);
+  fake.reads.push_back(reply);
+
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(OpenAdapter());
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "DMX\r\n>");
+  EXPECT_EQ(fake.input_buffer_calls,
+            (std::vector<std::pair<std::size_t, ULONG>>{{1, 512}}));
+  EXPECT_EQ(fake.writes.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(InputQueue, WindowsInputQueueTest, testing::Values(true, false),
+                         [](const testing::TestParamInfo<bool>& param) {
+                           return std::string(param.param ? "Granted" : "Refused");
+                         });
 
 TEST_F(WindowsHidTest, WholeLinkOverTheWindowsLayer) {
   fake.devices = {Device("keyboard", 0x046D, 0xC31C), Device("adapter"), Device("second")};

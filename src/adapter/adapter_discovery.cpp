@@ -58,6 +58,9 @@ bool FindAdapter(HidDevice** handle, std::uint16_t vendor_id, std::uint16_t prod
 bool OpenAdapter() {
   if (!FindAdapter(&g_adapter.handle, kAdapterVendorId, kAdapterProductId)) return true;
   g_adapter.connected = true;
+  // A console that prints slowly must not cost reports of a long reply; where
+  // the queue cannot grow, the default one serves.
+  HidEnlargeInputQueue(g_adapter.handle);
 
   HidCaps caps;
   if (!HidGetCaps(g_adapter.handle, &caps)) {

@@ -45,6 +45,11 @@ bool HidGetAttributes(HidDevice* device, std::uint16_t* vendor_id,
 // The input and output report lengths of an open interface.
 bool HidGetCaps(HidDevice* device, HidCaps* caps);
 
+// Asks the platform to queue as many input reports for this interface as it
+// allows, so that a reader that falls behind a long reply loses none. False
+// when it cannot; the platform's default queue stays then.
+bool HidEnlargeInputQueue(HidDevice* device);
+
 // Writes one whole report; byte 0 is the report ID.
 bool HidWriteReport(HidDevice* device, std::span<const std::uint8_t> report);
 

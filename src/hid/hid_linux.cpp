@@ -97,6 +97,9 @@ bool HidReadReport(HidDevice* device, std::span<std::uint8_t> report, std::size_
 
 void HidShowErrorNotice(const char* text, const char* caption) { ShowTtyNotice(text, caption); }
 
+// hidraw keeps a fixed queue of 64 reports for each reader.
+bool HidEnlargeInputQueue(HidDevice*) { return false; }
+
 void HidShowOpenFailure(const HidInterface& iface, int error) {
   std::fprintf(stderr,
                "dmx-terminal: cannot open %s: %s; to grant access install the udev rule "

@@ -92,6 +92,9 @@ bool HidReadReport(HidDevice* device, std::span<std::uint8_t> report, std::size_
 
 void HidShowErrorNotice(const char* text, const char* caption) { ShowTtyNotice(text, caption); }
 
+// The model queues a whole reply.
+bool HidEnlargeInputQueue(HidDevice*) { return true; }
+
 void HidShowOpenFailure(const HidInterface& iface, int error) {
   std::fprintf(stderr, "dmx-terminal: cannot open %s: %s\n", iface.path.c_str(),
                std::strerror(error));

@@ -16,8 +16,9 @@ WindowsHidApi RealWindowsHidApi() {
           &::SetupDiDestroyDeviceInfoList, &::CreateFileA,
           &::CloseHandle,            &::HidD_GetAttributes,
           &::HidD_GetPreparsedData,  &::HidP_GetCaps,
-          &::HidD_FreePreparsedData, &::WriteFile,
-          &::ReadFile,               &::MessageBoxA};
+          &::HidD_FreePreparsedData, &::HidD_SetNumInputBuffers,
+          &::WriteFile,              &::ReadFile,
+          &::MessageBoxA};
 }
 
 WindowsHidApi g_windows_hid_api = RealWindowsHidApi();
@@ -123,6 +124,14 @@ bool HidGetCaps(HidDevice* device, HidCaps* caps) {
   caps->InputReportByteLength = platform_caps.InputReportByteLength;
   caps->OutputReportByteLength = platform_caps.OutputReportByteLength;
   return true;
+}
+
+// The HID class driver keeps a ring of input reports for each handle, 32 by
+// default, and drops the oldest when the program reads more slowly than the
+// device sends. 512 is the largest ring it allows.
+bool HidEnlargeInputQueue(HidDevice* device) {
+  constexpr ULONG kMostInputBuffers = 512;
+  return g_windows_hid_api.HidD_SetNumInputBuffers(device->handle, kMostInputBuffers) != 0;
 }
 
 bool HidWriteReport(HidDevice* device, std::span<const std::uint8_t> report) {

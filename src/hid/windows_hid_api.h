@@ -23,6 +23,7 @@ struct WindowsHidApi {
   decltype(&::HidD_GetPreparsedData) HidD_GetPreparsedData;
   decltype(&::HidP_GetCaps) HidP_GetCaps;
   decltype(&::HidD_FreePreparsedData) HidD_FreePreparsedData;
+  decltype(&::HidD_SetNumInputBuffers) HidD_SetNumInputBuffers;
   decltype(&::WriteFile) WriteFile;
   decltype(&::ReadFile) ReadFile;
   decltype(&::MessageBoxA) MessageBoxA;
