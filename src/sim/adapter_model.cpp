@@ -9,6 +9,7 @@ namespace {
 constexpr std::size_t kHeaderSize = 3;
 constexpr std::size_t kTextPerReport = kModelReportLength - kHeaderSize;
 constexpr std::string_view kPrompt = "\r\n>";
+constexpr int kFloodLines = 100;
 
 std::vector<std::uint8_t> MakeReport(std::string_view text, std::uint8_t count) {
   std::vector<std::uint8_t> report(kModelReportLength, 0);
@@ -49,6 +50,20 @@ void QueueMisbehaviour(AdapterModel& model, std::string_view command) {
       QueueReport(model, line);
     }
     QueueReport(model, "OK ~long\r\n>");
+  } else if (command == "~flood") {
+    // More reports than any host queues for a reader (hidraw: 64).
+    char line[32];
+    for (int number = 1; number <= kFloodLines; ++number) {
+      std::snprintf(line, sizeof line, "Line %03d of %d\r\n", number, kFloodLines);
+      QueueReport(model, line);
+    }
+    QueueReport(model, "OK ~flood\r\n>");
+  } else if (command == "~count") {
+    // A count far beyond the report: only the 62 text bytes that arrived count.
+    std::string full("Count 255 in a 64-byte report: all 62 text bytes, no more");
+    full.resize(kTextPerReport, '.');
+    model.pending.push_back({ModelEvent::kReport, MakeReport(full, 255)});
+    QueueReport(model, "\r\nOK ~count\r\n>");
   } else if (command == "~nul") {
     QueueReport(model, std::string_view("OK ~nul: shown\0hidden\r\n>", 24));
     QueueReport(model, kPrompt);
@@ -58,6 +73,10 @@ void QueueMisbehaviour(AdapterModel& model, std::string_view command) {
     model.pending.push_back({ModelEvent::kReport, MakeReport("", 0)});
     QueueReport(model, "OK ~empty\r\n>");
   } else if (command == "~readfail") {
+    model.pending.push_back({ModelEvent::kReadFails, {}});
+  } else if (command == "~cutoff") {
+    // Part of a line, then the reply breaks off: the read fails.
+    QueueReport(model, "OK ~cutoff: part of a line");
     model.pending.push_back({ModelEvent::kReadFails, {}});
   } else if (command == "~zero") {
     model.pending.push_back({ModelEvent::kReadsNothing, {}});
@@ -74,7 +93,8 @@ const std::string_view kModelIdentification =
     "DMX USB adapter (simulated), firmware 1.00\r\n"
     "Vendor 0F48, product 4201; 64-byte reports\r\n"
     "One DMX universe, 512 channels\r\n"
-    "Misbehaviour on demand: ~split ~long ~nul ~empty ~readfail ~zero ~unplug\r\n>";
+    "Misbehaviour on demand: ~split ~long ~flood ~count ~nul ~empty ~readfail ~cutoff ~zero\r\n"
+    "~unplug\r\n>";
 
 bool ModelCommandText(std::span<const std::uint8_t> command, std::string_view* text) {
   const bool well_formed = command.size() >= 4 && command[1] == 0x30 && command[2] >= 1 &&
