@@ -80,7 +80,13 @@ void HidClose(HidDevice* device) {
 
 bool HidGetAttributes(HidDevice* device, std::uint16_t* vendor_id, std::uint16_t* product_id) {
   const FakeInterface& fake = g_fake_hid.interfaces[device->index];
-  if (!fake.attributes_readable) return false;
+  if (!fake.attributes_readable) {
+    // A failing platform call may still have written identifiers, even
+    // matching ones: only the result may be trusted.
+    *vendor_id = fake.vendor_id;
+    *product_id = fake.product_id;
+    return false;
+  }
   *vendor_id = fake.vendor_id;
   *product_id = fake.product_id;
   return true;

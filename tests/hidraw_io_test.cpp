@@ -1,6 +1,7 @@
 // hidraw framing, with a SOCK_SEQPACKET socket pair standing in for the node:
 // like hidraw, it keeps each report a message of its own.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -91,6 +92,21 @@ TEST_F(HidrawFraming, WriteSendsTheWholeReportAsOneMessage) {
   ASSERT_EQ(got, 65);
   received.resize(65);
   EXPECT_EQ(received, command);
+}
+
+// A pipe takes no more than it has room for: a write larger than that comes
+// back short, and a report sent in part must count as a failure.
+TEST(HidrawWrite, ShortWriteIsAFailure) {
+  int pipe_fds[2];
+  ASSERT_EQ(pipe2(pipe_fds, O_NONBLOCK | O_CLOEXEC), 0);
+  const int capacity = fcntl(pipe_fds[1], F_GETPIPE_SZ);
+  ASSERT_GT(capacity, 0);
+  const Bytes report(static_cast<std::size_t>(capacity) + 1, 0x30);
+  EXPECT_FALSE(WriteHidrawReport(pipe_fds[1], report));
+  Bytes taken(report.size());
+  EXPECT_EQ(read(pipe_fds[0], taken.data(), taken.size()), capacity) << "the write was short";
+  close(pipe_fds[0]);
+  close(pipe_fds[1]);
 }
 
 TEST_F(HidrawFraming, WriteOnAClosedDescriptorFails) {

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/wait.h>
 #include <time.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -85,6 +86,16 @@ bool ReadUntil(int fd, std::string_view marker, int timeout_ms, std::string* got
     pollfd p{fd, POLLIN, 0};
     if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
     if (!ReadChunk(fd, got)) return got->find(marker) != std::string::npos;
+  }
+}
+
+bool WaitForRawInput(int master, int timeout_ms) {
+  const long long deadline = NowMs() + timeout_ms;
+  for (;;) {
+    termios settings{};
+    if (tcgetattr(master, &settings) == 0 && (settings.c_lflag & ICANON) == 0) return true;
+    if (NowMs() >= deadline) return false;
+    usleep(5000);
   }
 }
 

@@ -39,6 +39,9 @@ bool ReadUntil(int fd, std::string_view marker, int timeout_ms, std::string* got
 // Appends whatever arrives on fd within timeout_ms.
 void ReadFor(int fd, int timeout_ms, std::string* got);
 bool WriteAll(int fd, std::string_view data);
+// Waits until the terminal behind a pty's master no longer collects lines
+// itself (a line editor has put it in raw mode). False after timeout_ms.
+bool WaitForRawInput(int master, int timeout_ms);
 void CloseInput(ChildProcess* child);
 // Waits for the child to end; kills it after timeout_ms. Returns its exit
 // status, or -1 if it had to be killed or did not exit normally.

@@ -83,6 +83,21 @@ INSTANTIATE_TEST_SUITE_P(
                  Join({kVendorHead, {0x75, 0x08, 0x97, 0x20, 0x00, 0x00, 0x00, 0x91, 0x02}, kEnd}),
                  0, 33, false},
         GoodCase{"OutputOnly", Join({kVendorHead, kOutput64, kEnd}), 0, 65, false},
+        // A 128-byte Feature report counts toward neither direction.
+        GoodCase{"FeatureReportCountsForNeitherDirection",
+                 Join({kVendorHead, kInput64, kOutput64,
+                       {0x09, 0x04, 0x75, 0x08, 0x96, 0x80, 0x00, 0xB1, 0x02}, kEnd}),
+                 65, 65, false},
+        // Local items share their tags with globals (String Index 7 = Report
+        // Size, String Minimum 8 = Report ID, String Maximum 9 = Report Count,
+        // Delimiter 10 = Push), but set none of them.
+        GoodCase{"LocalItemsAreNotGlobalState",
+                 Join({kVendorHead,
+                       {0x75, 0x08, 0x95, 0x40, 0x09, 0x02, 0x19, 0x01, 0x29, 0x08, 0x39, 0x01,
+                        0x79, 0x20, 0x89, 0x05, 0x99, 0x03, 0xA9, 0x01, 0xA9, 0x00, 0x81, 0x02,
+                        0x91, 0x02},
+                       kEnd}),
+                 65, 65, false},
         GoodCase{"OddBitsRoundUp", {0x75, 0x01, 0x95, 0x09, 0x81, 0x02}, 3, 0, false},
         GoodCase{"Empty", {}, 0, 0, false}),
     CaseName());

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "adapter_model.h"
 #include "case_name.h"
@@ -25,6 +27,47 @@ std::string LongReply() {
     text += line;
   }
   return text + "OK ~long\r\n>";
+}
+
+std::string FloodReply() {
+  std::string text;
+  char line[32];
+  for (int number = 1; number <= 100; ++number) {
+    std::snprintf(line, sizeof line, "Line %03d of 100\r\n", number);
+    text += line;
+  }
+  return text + "OK ~flood\r\n>";
+}
+
+// Commands whose answer "OK <command>\r\n>" puts the prompt across two reports
+// of the simulated adapter: after CR LF, and after CR.
+const std::string kSplitAfterCrLf(57, 'a');
+const std::string kSplitAfterCr(58, 'b');
+
+// The texts of the reply reports the model sends for a command.
+std::vector<std::string> ModelReplyTexts(const std::string& command) {
+  std::vector<std::uint8_t> report(kModelReportLength, 0);
+  report[1] = 0x30;
+  report[2] = static_cast<std::uint8_t>(command.size() + 1);
+  std::copy(command.begin(), command.end(), report.begin() + 3);
+  report[3 + command.size()] = '\r';
+  AdapterModel model;
+  EXPECT_TRUE(ModelTakeCommand(model, report));
+  std::vector<std::string> texts;
+  while (!model.pending.empty()) {
+    const ModelEvent event = ModelNextEvent(model);
+    texts.emplace_back(reinterpret_cast<const char*>(event.report.data()) + 3, event.report[2]);
+  }
+  return texts;
+}
+
+// The split cases below test a split only while the model really splits
+// there: 62 text bytes a report.
+TEST(SimModel, SplitCommandsPutThePromptAcrossTwoReports) {
+  EXPECT_EQ(ModelReplyTexts(kSplitAfterCrLf),
+            (std::vector<std::string>{"OK " + kSplitAfterCrLf + "\r\n", ">"}));
+  EXPECT_EQ(ModelReplyTexts(kSplitAfterCr),
+            (std::vector<std::string>{"OK " + kSplitAfterCr + "\r", "\n>"}));
 }
 
 TEST(SimEndToEnd, BannerIsFollowedDirectlyByTheAnswerToI) {
@@ -58,15 +101,19 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         Session{"CommandsWithoutEcho", "DMX 1 255\n\nCHAN?\r\n",
                 "OK DMX 1 255\r\n>OK \r\n>OK CHAN?\r\n>", "", 0},
-        // "OK " and 59 characters fill a report, so CR LF > starts the next;
-        // with 60, CR ends one report and LF > starts the next.
         Session{"AnswerWhosePromptFallsIntoTheNextReport",
-                std::string(59, 'a') + "\n" + std::string(60, 'b') + "\nnext\n",
-                "OK " + std::string(59, 'a') + "\r\n>OK " + std::string(60, 'b') +
-                    "\r\n>OK next\r\n>",
-                "", 0},
+                kSplitAfterCrLf + "\n" + kSplitAfterCr + "\nnext\n",
+                "OK " + kSplitAfterCrLf + "\r\n>OK " + kSplitAfterCr + "\r\n>OK next\r\n>", "",
+                0},
         Session{"SplitPrompt", "~split\nnext\n", "OK ~split\r\n>OK next\r\n>", "", 0},
         Session{"LongReply", "~long\nnext\n", LongReply() + "OK next\r\n>", "", 0},
+        Session{"ReplyOfMoreReportsThanAHostQueues", "~flood\nnext\n",
+                FloodReply() + "OK next\r\n>", "", 0},
+        // The count says 255; the report holds 62 text bytes, and those are shown.
+        Session{"CountBeyondTheReport", "~count\nnext\n",
+                "Count 255 in a 64-byte report: all 62 text bytes, no more.....\r\nOK "
+                "~count\r\n>OK next\r\n>",
+                "", 0},
         Session{"NulInsideText", "~nul\nnext\n", "OK ~nul: shown\r\n>OK next\r\n>", "", 0},
         Session{"EmptyReports", "~empty\nnext\n", "OK ~empty\r\n>OK next\r\n>", "", 0},
         Session{"FailedReadShowsTheNotice", "~readfail\nnext\n", "OK next\r\n>", kNotice, 0},
@@ -79,21 +126,31 @@ INSTANTIATE_TEST_SUITE_P(
         Session{"EndOfInputMidLine", "last", "OK last\r\n>", "", 0}),
     CaseName());
 
+// Ctrl-D at the start of a line. The line editor, where the program has one,
+// takes keys one by one: the key must come once it has the terminal, or the
+// terminal's own line discipline would have turned it into end of file.
+void TypeEndOfInput(const ChildProcess& child) {
+#ifdef DMX_LINE_EDITING
+  ASSERT_TRUE(WaitForRawInput(child.input, 5000));
+#endif
+  ASSERT_TRUE(WriteAll(child.input, "\x04"));
+}
+
 TEST(SimOnTerminal, AdaptersPromptIsOnTheScreenBeforeTheNextLineIsTyped) {
   ChildProcess child;
   ASSERT_TRUE(StartOnTerminal(kProgram, &child));
   std::string screen;
   // The terminal turns each LF into CR LF, so the adapter's CR LF > shows as CR CR LF >.
-  EXPECT_TRUE(ReadUntil(child.output, "~unplug\r\r\n>", 5000, &screen)) << screen;
+  ASSERT_TRUE(ReadUntil(child.output, "~unplug\r\r\n>", 5000, &screen)) << screen;
   ReadFor(child.output, 200, &screen);
   EXPECT_EQ(screen.back(), '>') << "nothing after the prompt while the program waits";
 
   ASSERT_TRUE(WriteAll(child.input, "X\r"));
-  EXPECT_TRUE(ReadUntil(child.output, "OK X\r\r\n>", 5000, &screen)) << screen;
+  ASSERT_TRUE(ReadUntil(child.output, "OK X\r\r\n>", 5000, &screen)) << screen;
   ReadFor(child.output, 200, &screen);
   EXPECT_EQ(screen.back(), '>');
 
-  ASSERT_TRUE(WriteAll(child.input, "\x04"));  // end of input at the start of a line
+  TypeEndOfInput(child);
   EXPECT_EQ(WaitForExit(&child, 5000), 0);
 }
 
@@ -117,7 +174,31 @@ TEST(SimOnTerminal, NoticeHoldsTheProgramUntilEnterIsPressed) {
   EXPECT_TRUE(ReadUntil(child.output, "OK after\r\r\n>", 5000, &screen)) << screen;
   EXPECT_EQ(screen.find("OK \r"), std::string::npos) << screen;
 
-  ASSERT_TRUE(WriteAll(child.input, "\x04"));
+  TypeEndOfInput(child);
+  EXPECT_EQ(WaitForExit(&child, 5000), 0);
+}
+
+// On a terminal output is unbuffered, not merely line-buffered: text without a
+// line end reaches the screen while the program is not reading standard input
+// (here, while the notice waits for Enter on the terminal).
+TEST(SimOnTerminal, TextWithoutLineEndIsOnTheScreenBeforeTheNotice) {
+  ChildProcess child;
+  ASSERT_TRUE(StartOnTerminal(kProgram, &child));
+  std::string screen;
+  ASSERT_TRUE(ReadUntil(child.output, "~unplug\r\r\n>", 5000, &screen)) << screen;
+  const std::size_t before = screen.size();
+
+  ASSERT_TRUE(WriteAll(child.input, "~cutoff\r"));
+  ASSERT_TRUE(ReadUntil(child.output, "Press Enter to continue.\r\n", 5000, &screen)) << screen;
+  const std::size_t text = screen.find("OK ~cutoff: part of a line", before);
+  ASSERT_NE(text, std::string::npos) << screen;
+  EXPECT_EQ(screen.substr(text),
+            "OK ~cutoff: part of a lineError: USB Comm error\r\nPress Enter to continue.\r\n");
+
+  ASSERT_TRUE(WriteAll(child.input, "\r"));
+  ASSERT_TRUE(WriteAll(child.input, "next\r"));
+  ASSERT_TRUE(ReadUntil(child.output, "OK next\r\r\n>", 5000, &screen)) << screen;
+  TypeEndOfInput(child);
   EXPECT_EQ(WaitForExit(&child, 5000), 0);
 }
 

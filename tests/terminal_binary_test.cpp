@@ -40,7 +40,7 @@ TEST_P(TerminalBinaryTest, ShowsBannerAndNotFoundThenEndsWithZero) {
 INSTANTIATE_TEST_SUITE_P(Binary, TerminalBinaryTest,
                          testing::Values(BinaryCase{"AfterOneLine", "\n"},
                                          BinaryCase{"AtEndOfInputWithNothingTyped", ""},
-                                         BinaryCase{"LeavesLaterLinesUnread", "one\ntwo\nthree\n"}),
+                                         BinaryCase{"LaterLinesChangeNothing", "one\ntwo\nthree\n"}),
                          CaseName());
 
 }  // namespace

@@ -11,14 +11,13 @@
 
 #include "hid.h"
 #include "hidraw_io.h"
+#include "hidraw_paths.h"
 #include "hidraw_sysfs.h"
 #include "report_descriptor.h"
 #include "tty_notice.h"
 
 namespace {
 
-constexpr char kClassDir[] = "/sys/class/hidraw";
-constexpr char kDevDir[] = "/dev";
 // The kernel caps report descriptors at 4096 bytes (HID_MAX_DESCRIPTOR_SIZE).
 constexpr std::size_t kMaxDescriptorSize = 4096;
 
@@ -29,6 +28,8 @@ std::string BaseName(const std::string& path) {
 
 }  // namespace
 
+HidrawPaths g_hidraw_paths;
+
 struct HidDevice {
   int fd = -1;
   std::string descriptor_path;
@@ -37,7 +38,7 @@ struct HidDevice {
 
 std::vector<HidInterface> HidListInterfaces() {
   std::vector<HidInterface> interfaces;
-  for (const HidrawEntry& entry : ListHidrawEntries(kClassDir, kDevDir)) {
+  for (const HidrawEntry& entry : ListHidrawEntries(g_hidraw_paths.class_dir, g_hidraw_paths.dev_dir)) {
     interfaces.push_back({entry.node, entry.identified, entry.vendor_id, entry.product_id});
   }
   return interfaces;
@@ -57,7 +58,7 @@ HidDevice* HidOpen(const HidInterface& iface, int* error) {
   }
   device->fd = fd;
   device->descriptor_path =
-      std::string(kClassDir) + "/" + BaseName(iface.path) + "/device/report_descriptor";
+      g_hidraw_paths.class_dir + "/" + BaseName(iface.path) + "/device/report_descriptor";
   return device;
 }
 
