@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "adapter_link.h"
 #include "report_format.h"
@@ -13,7 +14,26 @@ constexpr char kCarriageReturn = '\r';
 // The count byte holds the text plus its CR.
 constexpr std::size_t kMaxCountedText = 0xFF - 1;
 
-void ShowCommError() { HidShowErrorNotice("USB Comm error", "Error"); }
+// The reply's text since its last line end, kept for ReplyTail. Longer than
+// any terminal line, it is no longer a prompt worth redrawing.
+constexpr std::size_t kMaxTail = 256;
+std::string g_reply_tail;
+
+void NoteShown(std::string_view text) {
+  const std::size_t line_end = text.find_last_of("\r\n");
+  if (line_end != std::string_view::npos) {
+    g_reply_tail.assign(text.substr(line_end + 1));
+  } else {
+    g_reply_tail.append(text);
+  }
+  if (g_reply_tail.size() > kMaxTail) g_reply_tail.clear();
+}
+
+// The notice leaves the cursor on a line of its own.
+void ShowCommError() {
+  HidShowErrorNotice("USB Comm error", "Error");
+  g_reply_tail.clear();
+}
 
 // Whether each buffer covers its report, with room for the NUL beyond.
 bool InputBufferReady() {
@@ -104,8 +124,11 @@ void ShowCommandTooLong(std::size_t limit) {
   std::fflush(stderr);
 }
 
+std::string_view ReplyTail() { return g_reply_tail; }
+
 bool SendCommand(std::string_view text) {
   if (!g_adapter.connected) return true;
+  g_reply_tail.clear();
   // Without buffers that cover the reports (setup failed) nothing can be written.
   if (!InputBufferReady() || !OutputBufferReady()) return false;
   const std::size_t length = g_adapter.output_report_length;
@@ -138,6 +161,7 @@ int ReadReply() {
     if (delivered == 0) return -1;
     const std::string_view text = ReplyText(buffer, delivered);
     if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stdout);
+    NoteShown(text);
     if (HoldsPrompt(carried, text)) return 0;
     carried = CarryOver(carried, text, carry_buffer);
   }

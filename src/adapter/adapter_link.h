@@ -48,6 +48,11 @@ bool SendCommand(std::string_view text);
 // error notice has been shown.
 int ReadReply();
 
+// What stands on the cursor's line after the last reply: the text the adapter
+// sent after its last line end (normally its prompt's ">"). Empty before the
+// first reply, once a command has been refused, and after the notice.
+std::string_view ReplyTail();
+
 // The longest command text that fits one command report of the open adapter:
 // 3 header bytes, the CR and the NUL after it must fit as well, and the
 // payload count must fit its one byte. 0 when no adapter is set up.
