@@ -104,6 +104,7 @@ bool HidEnlargeInputQueue(HidDevice*) { return false; }
 void HidShowOpenFailure(const HidInterface& iface, int error) {
   std::fprintf(stderr,
                "dmx-terminal: cannot open %s: %s; to grant access install the udev rule "
-               "70-dmx-terminal.rules (cmake --install does), then replug the adapter\n",
+               "70-dmx-terminal.rules (the Debian package or cmake --install does), then replug the "
+               "adapter\n",
                iface.path.c_str(), std::strerror(error));
 }
