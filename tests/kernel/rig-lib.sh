@@ -54,6 +54,9 @@ stop_devices() {
   # The kernel takes the nodes away once the devices are gone.
   i=0
   while ls /dev/hidraw* >/dev/null 2>&1 && [ $i -lt 400 ]; do sleep 0.05; i=$((i + 1)); done
+  if ls /dev/hidraw* >/dev/null 2>&1; then
+    rig "ERROR: hidraw nodes left after the devices ended: $(ls /dev/hidraw*); $(cat /tmp/devices.log)"
+  fi
   after_stop
 }
 

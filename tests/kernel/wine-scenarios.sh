@@ -29,6 +29,8 @@ wine_lists() {
     i=$((i + 1))
   done
   rig "ERROR: Wine lists '$listed', expected '$want'"
+  echo "--- kernel: $(ls /sys/class/hidraw 2>&1); devices: $(cat /tmp/devices.log)"
+  dmesg | tail -15
 }
 after_start() {
   case " $* " in

@@ -112,6 +112,7 @@ bool CreateGadgetDevice(VirtualDevice& device) {
   if (!WriteText(device.gadget_dir + "/UDC", device.udc)) {
     return Fail(device, ("cannot bind to " + device.udc).c_str());
   }
+  device.bound = true;
   std::string node;
   if (!WaitFor([&] { return !(node = GadgetNode(device)).empty() && access(node.c_str(), F_OK) == 0; })) {
     return Fail(device, "no /dev/hidg node");
@@ -129,12 +130,16 @@ bool CreateGadgetDevice(VirtualDevice& device) {
 void DestroyGadgetDevice(VirtualDevice& device) {
   if (device.gadget_dir.empty()) return;
   const std::string& g = device.gadget_dir;
-  WriteText(g + "/UDC", "\n");  // the USB disconnect
+  if (device.bound && !WriteText(g + "/UDC", "\n")) {  // the USB disconnect
+    Fail(device, "cannot unbind the gadget");
+  }
   if (device.fd >= 0) close(device.fd);
   device.fd = -1;
   unlink((g + "/" + kConfig + "/hid.usb0").c_str());
   for (const char* sub : {"/configs/c.1", "/functions/hid.usb0", "/strings/0x409", ""}) {
-    rmdir((g + sub).c_str());
+    if (rmdir((g + sub).c_str()) != 0 && errno != ENOENT) {
+      Fail(device, ("cannot remove " + g + sub).c_str());
+    }
   }
   device.gadget_dir.clear();
 }

@@ -40,6 +40,7 @@ struct VirtualDevice {
   Transport transport = Transport::kUhid;
   int fd = -1;  // /dev/uhid, or the gadget's /dev/hidgN
   bool started = false;
+  bool bound = false;  // gadget only: bound to its device controller
   bool unplugged = false;
   AdapterModel model;
   std::string gadget_dir;  // gadget only: its configfs folder
