@@ -136,12 +136,18 @@ void TypeEndOfInput(const ChildProcess& child) {
   ASSERT_TRUE(WriteAll(child.input, "\x04"));
 }
 
+// Starts the demo on a new terminal and reads until its answer to "I" is on
+// the screen. The terminal turns each LF into CR LF, so the adapter's CR LF >
+// shows as CR CR LF >.
+bool StartAtThePrompt(ChildProcess* child, std::string* screen) {
+  return StartOnTerminal(kProgram, child) &&
+         ReadUntil(child->output, "~unplug\r\r\n>", 5000, screen);
+}
+
 TEST(SimOnTerminal, AdaptersPromptIsOnTheScreenBeforeTheNextLineIsTyped) {
   ChildProcess child;
-  ASSERT_TRUE(StartOnTerminal(kProgram, &child));
   std::string screen;
-  // The terminal turns each LF into CR LF, so the adapter's CR LF > shows as CR CR LF >.
-  ASSERT_TRUE(ReadUntil(child.output, "~unplug\r\r\n>", 5000, &screen)) << screen;
+  ASSERT_TRUE(StartAtThePrompt(&child, &screen)) << screen;
   ReadFor(child.output, 200, &screen);
   EXPECT_EQ(screen.back(), '>') << "nothing after the prompt while the program waits";
 
@@ -156,9 +162,8 @@ TEST(SimOnTerminal, AdaptersPromptIsOnTheScreenBeforeTheNextLineIsTyped) {
 
 TEST(SimOnTerminal, NoticeHoldsTheProgramUntilEnterIsPressed) {
   ChildProcess child;
-  ASSERT_TRUE(StartOnTerminal(kProgram, &child));
   std::string screen;
-  ASSERT_TRUE(ReadUntil(child.output, "~unplug\r\r\n>", 5000, &screen)) << screen;
+  ASSERT_TRUE(StartAtThePrompt(&child, &screen)) << screen;
 
   ASSERT_TRUE(WriteAll(child.input, "~readfail\r"));
   EXPECT_TRUE(ReadUntil(child.output, "Error: USB Comm error\r\nPress Enter to continue.\r\n", 5000,
@@ -183,9 +188,8 @@ TEST(SimOnTerminal, NoticeHoldsTheProgramUntilEnterIsPressed) {
 // (here, while the notice waits for Enter on the terminal).
 TEST(SimOnTerminal, TextWithoutLineEndIsOnTheScreenBeforeTheNotice) {
   ChildProcess child;
-  ASSERT_TRUE(StartOnTerminal(kProgram, &child));
   std::string screen;
-  ASSERT_TRUE(ReadUntil(child.output, "~unplug\r\r\n>", 5000, &screen)) << screen;
+  ASSERT_TRUE(StartAtThePrompt(&child, &screen)) << screen;
   const std::size_t before = screen.size();
 
   ASSERT_TRUE(WriteAll(child.input, "~cutoff\r"));

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <deque>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -212,6 +213,13 @@ class WindowsHidTest : public ::testing::Test {
     d.product_id = product;
     return d;
   }
+  // One reply report of the adapter's 65 bytes, holding text.
+  static void QueueReply(std::string_view text) {
+    std::vector<std::uint8_t> reply(65, 0);
+    reply[2] = static_cast<std::uint8_t>(text.size());
+    std::memcpy(reply.data() + 3, text.data(), text.size());
+    fake.reads.push_back(reply);
+  }
   static HidDevice* Open(std::size_t index) {
     int error = 0;
     return HidOpen({fake.devices[index].path, false, 0, 0}, &error);
@@ -347,11 +355,7 @@ class WindowsInputQueueTest : public WindowsHidTest, public testing::WithParamIn
 TEST_P(WindowsInputQueueTest, AdapterHandleAsksFor512InputBuffersAndGoesOnIfRefused) {
   fake.input_buffers_settable = GetParam();
   fake.devices = {Device("other", 0x0F48, 0x4202), Device("adapter")};
-  std::vector<std::uint8_t> reply(65, 0);
-  const char text[] = "DMX\r\n>";
-  reply[2] = sizeof text - 1;
-  std::memcpy(reply.data() + 3, text, sizeof text - 1);
-  fake.reads.push_back(reply);
+  QueueReply("DMX\r\n>");
 
   testing::internal::CaptureStdout();
   EXPECT_TRUE(OpenAdapter());
@@ -368,11 +372,7 @@ INSTANTIATE_TEST_SUITE_P(InputQueue, WindowsInputQueueTest, testing::Values(true
 
 TEST_F(WindowsHidTest, WholeLinkOverTheWindowsLayer) {
   fake.devices = {Device("keyboard", 0x046D, 0xC31C), Device("adapter"), Device("second")};
-  std::vector<std::uint8_t> reply(65, 0);
-  const char text[] = "DMX\r\n>";
-  reply[2] = sizeof text - 1;
-  std::memcpy(reply.data() + 3, text, sizeof text - 1);
-  fake.reads.push_back(reply);
+  QueueReply("DMX\r\n>");
 
   testing::internal::CaptureStdout();
   EXPECT_TRUE(OpenAdapter());
