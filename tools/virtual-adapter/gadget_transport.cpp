@@ -42,15 +42,6 @@ std::string ReadText(const std::string& path) {
   return text;
 }
 
-std::size_t CountHidrawNodes() {
-  std::size_t count = 0;
-  if (DIR* dir = opendir("/sys/class/hidraw")) {
-    while (const dirent* entry = readdir(dir)) count += entry->d_name[0] != '.';
-    closedir(dir);
-  }
-  return count;
-}
-
 // Polls until done() holds, for at most ten seconds or until interrupted.
 template <typename Done>
 bool WaitFor(Done done) {
@@ -101,6 +92,15 @@ std::string GadgetNode(const VirtualDevice& device) {
 }
 
 }  // namespace
+
+std::size_t CountHidrawNodes() {
+  std::size_t count = 0;
+  if (DIR* dir = opendir("/sys/class/hidraw")) {
+    while (const dirent* entry = readdir(dir)) count += entry->d_name[0] != '.';
+    closedir(dir);
+  }
+  return count;
+}
 
 bool CreateGadgetDevice(VirtualDevice& device) {
   device.gadget_dir = std::string(kConfigfsGadgets) + "/dmx-" + device.label;

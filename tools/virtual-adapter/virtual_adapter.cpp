@@ -21,9 +21,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "virtual_device.h"
@@ -194,6 +196,17 @@ int main(int argc, char** argv) {
     });
     if (!any_adapter_left && !other_only) break;
   }
-  for (VirtualDevice& device : devices) DestroyDevice(device);
+  // One at a time, last first, each gone from the host before the next goes:
+  // whoever watches the host's devices (udev, Wine) hears of each removal on
+  // its own, as when adapters are unplugged one after the other.
+  for (auto device = devices.rbegin(); device != devices.rend(); ++device) {
+    const std::size_t nodes_before = CountHidrawNodes();
+    const bool present = device->started && !device->unplugged;
+    DestroyDevice(*device);
+    for (int i = 0; present && i < 500 && CountHidrawNodes() >= nodes_before; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (present) std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  }
   return status;
 }

@@ -47,6 +47,9 @@ struct VirtualDevice {
   std::string udc;         // gadget only: the device controller it is bound to
 };
 
+// The hidraw nodes the host has now.
+std::size_t CountHidrawNodes();
+
 // Set by the signal handler: every wait gives up once it is set.
 extern volatile int g_stop;
 
