@@ -313,6 +313,43 @@ INSTANTIATE_TEST_SUITE_P(
         CountCase{"DeliveryShorterThanHeader", 65, {0, 0}, ""}),
     CaseName());
 
+// What the cursor stands after once a reply is printed: the line editor
+// draws it as its prompt.
+struct TailCase {
+  const char* name;
+  std::vector<FakeRead> reads;
+  std::string tail;
+};
+
+class ReplyTailTest : public ExchangeTest, public testing::WithParamInterface<TailCase> {};
+
+TEST_P(ReplyTailTest, IsTheTextAfterTheLastLineEnd) {
+  g_fake_hid.reads.assign(GetParam().reads.begin(), GetParam().reads.end());
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(SendCommand("X"));
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(ReplyTail(), GetParam().tail);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, ReplyTailTest,
+    testing::Values(
+        TailCase{"Prompt", {{FakeRead::kReport, ReplyReport("OK X\r\n>")}}, ">"},
+        TailCase{"AcrossReports",
+                 {{FakeRead::kReport, ReplyReport("line\r\nab")},
+                  {FakeRead::kReport, ReplyReport("c\r")},
+                  {FakeRead::kReport, ReplyReport("\n>")}},
+                 ">"},
+        TailCase{"PartialLineBeforeAnEmptyRead",
+                 {{FakeRead::kReport, ReplyReport("a\r\nab")},
+                  {FakeRead::kReport, ReplyReport("cd")},
+                  {FakeRead::kNothing, {}}},
+                 "abcd"},
+        TailCase{"NoticeLeavesAFreshLine",
+                 {{FakeRead::kReport, ReplyReport("partial")}, {FakeRead::kFail, {}}},
+                 ""}),
+    CaseName());
+
 TEST_F(ExchangeTest, ZeroByteReadGivesMinusOneSilently) {
   g_fake_hid.reads.push_back({FakeRead::kNothing, {}});
   testing::internal::CaptureStdout();

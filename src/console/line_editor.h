@@ -5,7 +5,6 @@
 // the program was built without the editor, lines are read as they come.
 #pragma once
 
-#include <cstdio>
 #include <span>
 #include <string_view>
 

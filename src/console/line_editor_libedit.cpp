@@ -36,6 +36,7 @@ bool StartLineEditor() {
     if (g_editor != nullptr) el_end(g_editor);
     if (g_history != nullptr) history_end(g_history);
     g_editor = nullptr;
+    g_history = nullptr;
     return false;
   }
   history(g_history, &g_event, H_SETSIZE, kHistoryLines);
